@@ -63,6 +63,7 @@ TARNWICK_RESOURCE_TRAITS(MemoryDc, HDC, nullptr, DeleteDC(v));
 TARNWICK_RESOURCE_TRAITS(Module, HMODULE, nullptr, FreeLibrary(v));
 TARNWICK_RESOURCE_TRAITS(MappedView, void*, nullptr, UnmapViewOfFile(v));
 TARNWICK_RESOURCE_TRAITS(EventSource, HANDLE, nullptr, DeregisterEventSource(v));
+TARNWICK_RESOURCE_TRAITS(LocalMemory, HLOCAL, nullptr, LocalFree(v) == nullptr);
 }  // namespace traits
 
 // Handles whose "none" value is null: events, mutexes, threads, mappings, processes.
@@ -78,6 +79,8 @@ using UniqueMemoryDc = UniqueResource<traits::MemoryDc>;
 using UniqueModule = UniqueResource<traits::Module>;
 using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueEventSource = UniqueResource<traits::EventSource>;
+// Buffers the system allocates for the caller with LocalAlloc (FormatMessageW).
+using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 
 // Keeps an object selected into a device context and restores the previous one.
 class ScopedSelectObject {
