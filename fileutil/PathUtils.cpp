@@ -12,6 +12,11 @@ bool IsDriveLetterAt(std::wstring_view path, size_t at) {
     return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
 }
 
+bool IsUncMarkerAt(std::wstring_view path, size_t at) {
+    if (path.size() < at + 4 || path[at + 3] != L'\\') return false;
+    return CompareStringOrdinal(path.data() + at, 3, L"UNC", 3, TRUE) == CSTR_EQUAL;
+}
+
 // Position of the extension's dot, or npos when the last component has none.
 size_t FindExtensionDot(std::wstring_view path) {
     size_t dot = path.rfind(L'.');
@@ -37,6 +42,8 @@ size_t FindRootEnd(std::wstring_view path) {
         if (path.size() >= 3 && path[2] == L'?') {
             if (path.size() < 4 || path[3] != L'\\') return none;
             if (IsDriveLetterAt(path, 4)) return 6;
+            // "\\?\UNC\server\share": the server comes after "UNC\", not "UNC" itself.
+            if (IsUncMarkerAt(path, 4)) return SkipServerAndShare(path, 8);
             return SkipServerAndShare(path, 4);
         }
         return SkipServerAndShare(path, 2);
@@ -46,8 +53,14 @@ size_t FindRootEnd(std::wstring_view path) {
     return none;
 }
 
+// An existing folder counts as created; an existing file of that name does not.
 bool CreateFolder(const std::wstring& path) {
-    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (CreateDirectoryW(path.c_str(), nullptr)) return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
 }
 
 bool IsExcluded(const std::wstring& name, const std::vector<std::wstring>& excludedExtensions) {
