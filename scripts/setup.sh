@@ -13,7 +13,7 @@ packages=(
   xvfb xauth x11-utils
   cmake ninja-build googletest
   imagemagick python3 openssl
-  msitools osslsigncode zip unzip curl
+  msitools wixl osslsigncode zip unzip curl
   dpkg-dev
 )
 
