@@ -115,8 +115,10 @@ void FillSharedBlock(LogSharedBlock& block, const std::wstring& eventName, uint3
     SetEvent(event.get());
 }
 
+// fputws rather than wprintf: in C++ the libstdc++ headers switch wprintf to the
+// C99 flavour, where %s would mean a narrow string.
 void PrintToConsole(const std::wstring& text) {
-    wprintf(L"%s", text.c_str());
+    fputws(text.c_str(), stdout);
     fflush(stdout);
 }
 
