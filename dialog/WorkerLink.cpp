@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <process.h>
 
+#include "branding/Branding.h"
 #include "dialog/Download.h"
 #include "framework/Localization.h"
 #include "platform/UniqueResource.h"
@@ -58,6 +59,7 @@ unsigned __stdcall WorkerThreadProc(void* argument) {
     // The thread's share of the link is released when the thread ends.
     const std::unique_ptr<std::shared_ptr<WorkerLink>> link(
         static_cast<std::shared_ptr<WorkerLink>*>(argument));
+    PrepareBranding();
     RunWork(**link);
     return 1;
 }
