@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "dialog/BannerBitmap.h"
+#include "dialog/DialogLayout.h"
 #include "framework/Localization.h"
 #include "res/resource.h"
 
@@ -14,6 +15,24 @@ std::wstring FormatText(const std::wstring& format, int value) {
     const int written = _snwprintf(buffer, ARRAYSIZE(buffer), format.c_str(), value);
     if (written < 0) buffer[ARRAYSIZE(buffer) - 1] = L'\0';
     return buffer;
+}
+
+// Fits the controls to the texts of the chosen language and to the dialog's font:
+// banner across the top, status and progress below it between the margins, the
+// buttons in one row under them, and the dialog ending just below that row.
+void ArrangeControls(HWND dialog) {
+    using namespace LayoutFlags;
+    constexpr int32_t Below = PlaceVertical | PlaceMove;
+    LayoutEntry table[LayoutTableSize] = {
+        {IDC_BANNER, MarginsXY | AnchorLeft | AnchorTop | AnchorRight, 0, 0, 0, 0, 0},
+        {IDC_STATUS, Below | AnchorLeft | AnchorRight, IDC_BANNER, 0, 0, 0, 0},
+        {IDC_PROGRESS, Below | AnchorLeft | AnchorRight, IDC_STATUS, 0, 0, 0, 0},
+        {IDC_FULL, Below | AnchorLeft, IDC_PROGRESS, 0, 0, 0, 0},
+        {IDC_BASIC, PlaceHorizontal | PlaceMove | AlignCentreY, IDC_FULL, 0, 0, 0, 0},
+        {IDCANCEL, AlignCentreY | AnchorRight, IDC_FULL, 0, 0, 0, 0},
+        {LayoutDialogHeight, PlaceVertical, IDCANCEL, 0, 0, 0, 0},
+    };
+    ApplyDialogLayout(dialog, table);
 }
 
 }  // namespace
@@ -45,6 +64,7 @@ void CTarnwickDlg::DoDataExchange(Framework::CDataExchange& exchange) {
 
 BOOL CTarnwickDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    ArrangeControls(GetSafeHwnd());
     link_->options = *options_;
     link_->isWow64 = isWow64_;
     link_->isArm64 = isArm64_;
