@@ -7,10 +7,7 @@
 #include <cstdio>
 #include "platform/UniqueResource.h"
 
-namespace {
-TARNWICK_RESOURCE_TRAITS(InternetTraits, HINTERNET, nullptr, InternetCloseHandle(v));
-using UniqueInternet = PlatformHelpers::UniqueResource<InternetTraits>;
-}  // namespace
+using PlatformHelpers::UniqueInternet;
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {

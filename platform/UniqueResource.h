@@ -2,6 +2,7 @@
 // One owner per operating-system resource: the resource is released exactly once,
 // when its owner goes out of scope or is reset. Modelled on WIL's unique_any.
 #include <windows.h>
+#include <wininet.h>
 #include <utility>
 
 namespace PlatformHelpers {
@@ -63,6 +64,7 @@ TARNWICK_RESOURCE_TRAITS(MemoryDc, HDC, nullptr, DeleteDC(v));
 TARNWICK_RESOURCE_TRAITS(Module, HMODULE, nullptr, FreeLibrary(v));
 TARNWICK_RESOURCE_TRAITS(MappedView, void*, nullptr, UnmapViewOfFile(v));
 TARNWICK_RESOURCE_TRAITS(EventSource, HANDLE, nullptr, DeregisterEventSource(v));
+TARNWICK_RESOURCE_TRAITS(Internet, HINTERNET, nullptr, InternetCloseHandle(v));
 TARNWICK_RESOURCE_TRAITS(LocalMemory, HLOCAL, nullptr, LocalFree(v) == nullptr);
 }  // namespace traits
 
@@ -79,6 +81,8 @@ using UniqueMemoryDc = UniqueResource<traits::MemoryDc>;
 using UniqueModule = UniqueResource<traits::Module>;
 using UniqueMappedView = UniqueResource<traits::MappedView>;
 using UniqueEventSource = UniqueResource<traits::EventSource>;
+// WinINet session and request handles (link wininet).
+using UniqueInternet = UniqueResource<traits::Internet>;
 // Buffers the system allocates for the caller with LocalAlloc (FormatMessageW).
 using UniqueLocalMemory = UniqueResource<traits::LocalMemory>;
 
