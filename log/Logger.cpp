@@ -127,7 +127,11 @@ void PrintToConsole(const std::wstring& text) {
 uint32_t GetSystemClockSeconds() { return static_cast<uint32_t>(_time64(nullptr)); }
 
 CLogger::CLogger()
-    : suppressionList_(std::make_unique<CLogSuppressionList>()), clock_(GetSystemClockSeconds) {}
+    : suppressionList_(std::make_unique<CLogSuppressionList>()), clock_(GetSystemClockSeconds) {
+    InitializeCriticalSection(&ownLock_);
+}
+
+CLogger::~CLogger() { DeleteCriticalSection(&ownLock_); }
 
 bool CLogger::SetLogPath(const std::wstring& path) {
     if (path.size() > LogMaxPathLength) return false;
@@ -158,14 +162,14 @@ CLogger::ScopedWriteLock::ScopedWriteLock(CLogger& logger) : logger_(logger) {
         const DWORD wait = WaitForSingleObject(logger_.mutex_, INFINITE);
         ownsMutex_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
     }
-    if (!ownsMutex_) AcquireSRWLockExclusive(&logger_.ownLock_);
+    if (!ownsMutex_) EnterCriticalSection(&logger_.ownLock_);
 }
 
 CLogger::ScopedWriteLock::~ScopedWriteLock() {
     if (ownsMutex_) {
         ReleaseMutex(logger_.mutex_);
     } else {
-        ReleaseSRWLockExclusive(&logger_.ownLock_);
+        LeaveCriticalSection(&logger_.ownLock_);
     }
 }
 

@@ -31,6 +31,7 @@ constexpr uint32_t LogRotationCheckInterval = 300;  // seconds
 class CLogger {
 public:
     CLogger();
+    ~CLogger();
     CLogger(const CLogger&) = delete;
     CLogger& operator=(const CLogger&) = delete;
 
@@ -66,6 +67,7 @@ public:
     // Held around every write and every rotation step: the configured mutex, or
     // the logger's own lock when there is none (or the wait on it fails), so that
     // threads of one process never race on the file or the suppression list.
+    // Both are recursive: the holder may log.
     class ScopedWriteLock {
     public:
         explicit ScopedWriteLock(CLogger& logger);
@@ -106,7 +108,7 @@ private:
     std::unique_ptr<CLogSuppressionList> suppressionList_;
 
     LogClock clock_;
-    SRWLOCK ownLock_ = SRWLOCK_INIT;
+    CRITICAL_SECTION ownLock_;
 };
 
 // The logger that LogMessage and its companions write to. It is never destroyed,

@@ -192,3 +192,23 @@ TEST(LogSharedBlock, ErrorsAndWarningsFillTheBlockAndSetTheEvent) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rotation logs while it holds the write lock; that must not block the holder.
+TEST(LogWriteLock, TheHolderMayLog) {
+    TempFolder folder;
+    const std::wstring path = folder.File(L"app.log");
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    for (HANDLE configured : {HANDLE{nullptr}, mutex}) {
+        CLogger logger;
+        logger.SetLogPath(path);
+        logger.SetMutex(configured);
+        CLogger::ScopedWriteLock lock(logger);
+        EXPECT_GT(LogMessageTo(&logger, LogLevelError, 0, 0, L"Failed to open %s [%d]\n", L"x", 13), 0);
+    }
+    CloseHandle(mutex);
+    EXPECT_EQ(ReadText(path).size() - ReadText(path).rfind(L"[13]\r\n"), 6u);
+}
+
+}  // namespace
