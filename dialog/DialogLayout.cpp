@@ -282,7 +282,7 @@ UINT LabelMeasureFlags(const LayoutEntry& entry) {
 
 // Buttons show one line unless they are BS_MULTILINE.
 int ButtonTextLimit(LONG style, int width) {
-    return (style & BS_MULTILINE) ? width : UnlimitedWidth;
+    return (style & BS_MULTILINE) ? std::max(width, 1) : UnlimitedWidth;
 }
 
 int StaticTextLimit(LONG style, int width) {

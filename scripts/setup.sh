@@ -13,6 +13,7 @@ packages=(
   xvfb xauth x11-utils
   cmake ninja-build googletest
   imagemagick python3 openssl
+  fonts-wqy-microhei
   msitools wixl osslsigncode zip unzip curl
   dpkg-dev
 )

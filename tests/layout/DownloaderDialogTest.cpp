@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "dialog/TarnwickDlg.h"
 #include "framework/Localization.h"
@@ -67,6 +69,43 @@ Button ButtonOf(HWND dialog, int id) {
 }
 
 Geometry* measured = nullptr;
+LANGID shownLanguage = 0;
+
+// With TARNWICK_LAYOUT_SHOTS naming a folder, keeps a picture of the dialog's
+// client area as
+// "<language>-<dpi>.bmp" there, for people to look at.
+void SavePicture(HWND dialog, int dpi) {
+    const char* folder = std::getenv("TARNWICK_LAYOUT_SHOTS");
+    if (!folder || !*folder) return;
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    RECT r{};
+    GetClientRect(dialog, &r);
+    const int w = r.right, h = r.bottom;
+    HDC window = GetDC(dialog);
+    HDC memory = CreateCompatibleDC(window);
+    HBITMAP bitmap = CreateCompatibleBitmap(window, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, window, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
+    std::vector<BYTE> bits(stride * static_cast<DWORD>(h));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(h), bits.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(dialog, window);
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info + bits.size()), 0, 0,
+                          static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof info)};
+    const std::string path = std::string(folder) + "\\" + std::to_string(shownLanguage) + "-" +
+                             std::to_string(dpi) + ".bmp";
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(&file, sizeof file, 1, out);
+        std::fwrite(&info, sizeof info, 1, out);
+        std::fwrite(bits.data(), 1, bits.size(), out);
+        std::fclose(out);
+    }
+}
 
 // Runs on the dialog's thread from its modal loop: measures the dialog once it
 // is visible, then closes it.
@@ -100,11 +139,13 @@ void CALLBACK MeasureWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
     RECT padding{0, 0, 4, 0};
     MapDialogRect(dialog, &padding);
     g.paddingX = padding.right;
+    SavePicture(dialog, g.dpi);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
 Geometry ShowDownloaderDialog(LANGID language) {
     Framework::SetResourceLanguage(language);
+    shownLanguage = language;
     DownloaderOptions options;
     CTarnwickDlg::Environment environment;
     environment.isUserAnAdmin = [] { return false; };  // buttons shown, nothing started
