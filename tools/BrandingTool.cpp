@@ -167,7 +167,7 @@ uint32_t DosTimeOf(const fs::path& path) {
     struct _stat64 info;
     if (_wstat64(path.c_str(), &info) != 0) return 0;
     std::tm local;
-    if (localtime_s(&local, &info.st_mtime) != 0) return 0;
+    if (_localtime64_s(&local, &info.st_mtime) != 0) return 0;
 #else
     struct stat info;
     if (stat(path.c_str(), &info) != 0) return 0;

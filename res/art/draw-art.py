@@ -5,6 +5,7 @@ Run from anywhere: python3 res/art/draw-art.py
 Needs ImageMagick's `convert` and the DejaVu fonts. The outputs are committed
 beside this script, so the build does not depend on either.
 """
+import math
 import os
 import struct
 import subprocess
@@ -39,7 +40,6 @@ def draw_mark(path, size=1024):
     def p(v):
         return f"{v * s:.1f}"
 
-    import math
     cx, cy, r, half = 122, 128, 58, 15
     ends = [(cx + r * math.cos(math.radians(a)), cy + r * math.sin(math.radians(a)))
             for a in (40, -40)]
@@ -101,7 +101,9 @@ def dib_entry(rgba, size):
 
 def png_entry(master, size, tmp):
     path = os.path.join(tmp, f"mark{size}.png")
-    convert(master, "-filter", "Lanczos", "-resize", f"{size}x{size}", f"PNG32:{path}")
+    # No time stamps: the committed icon should only change when the art does.
+    convert(master, "-filter", "Lanczos", "-resize", f"{size}x{size}", "-strip",
+            "-define", "png:exclude-chunks=date,time", f"PNG32:{path}")
     with open(path, "rb") as f:
         return f.read()
 

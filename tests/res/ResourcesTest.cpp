@@ -251,6 +251,8 @@ TEST_P(EachLanguage, ButtonsStayInTheirRow) {
         }
 }
 
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 // Pixels the text needs in the control's font, single line, '&' as mnemonic.
 int TextWidthIn(HWND control, const std::wstring& text) {
     HDC dc = GetDC(control);
@@ -273,7 +275,7 @@ TEST_P(EachLanguage, ButtonTextsFitTheirButtons) {
     auto cancel = LoadStringIn(IDS_CANCEL, GetParam().id);
     ASSERT_TRUE(cancel);
     HWND dialog = CreateDialogIndirectParamW(ResourceModule(), reinterpret_cast<LPCDLGTEMPLATEW>(bytes->data),
-                                             nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+                                             nullptr, IgnoreMessages, 0);
     ASSERT_NE(dialog, nullptr) << GetLastError();
     for (int id : {IDC_FULL, IDC_BASIC, IDCANCEL}) {
         HWND button = GetDlgItem(dialog, id);

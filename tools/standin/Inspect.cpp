@@ -82,7 +82,7 @@ int Watch(DWORD timeoutMs, const wchar_t* untilText) {
         Sleep(20);
     }
     wprintf(L"seen=%d\nended=%d\nvisible=%d\n", seen.seen, seen.ended, seen.visible);
-    wprintf(L"status=%s\nbutton2=%s\nbutton2_visible=%d\n", OneLine(seen.status).c_str(),
+    wprintf(L"status=%ls\nbutton2=%ls\nbutton2_visible=%d\n", OneLine(seen.status).c_str(),
             seen.button2.c_str(), seen.button2Visible);
     wprintf(L"range_max_min=%lld\nrange_max_max=%lld\npos_max=%lld\n", seen.rangeMaxMin,
             seen.rangeMaxMax, seen.posMax);

@@ -31,7 +31,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::vector<BYTE> der;
     if (!ReadWholeFile(argv[1], der)) {
-        fwprintf(stderr, L"standin_trustca: cannot read %s\n", argv[1]);
+        fwprintf(stderr, L"standin_trustca: cannot read %ls\n", argv[1]);
         return 1;
     }
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
