@@ -17,6 +17,7 @@ Modes (read for every connection/request):
   slow[:N[:S]]  N bytes (default 512) every S seconds (default 0.5)
   wronghost     certificate for another host, signed by the trusted test CA
   untrusted     certificate for the right host from a CA nobody trusts
+Modes combine with commas, e.g. "nolength,slow:2048:0.2".
 
 Requests are logged to STATE/requests.log, one line each: method, path, user agent.
 """
@@ -175,11 +176,20 @@ def make_blob(path, megabytes):
 # ---------------------------------------------------------------- server
 
 def read_mode(state):
+    """The current modes as a list, e.g. ["nolength", "slow:2048:0.2"]."""
     try:
         with open(os.path.join(state, "mode")) as f:
-            return f.read().strip() or "normal"
+            return [m for m in f.read().strip().split(",") if m] or ["normal"]
     except OSError:
-        return "normal"
+        return ["normal"]
+
+
+def find_mode(modes, name):
+    """The first mode named `name` (with its ":" arguments), or None."""
+    for mode in modes:
+        if mode.split(":")[0] == name:
+            return mode
+    return None
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -190,8 +200,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         # TLS is set up here, in the connection's own thread, with the certificate
         # the current mode asks for.
         state = self.server.state
-        mode = read_mode(state)
-        cert = {"wronghost": "otherhost", "untrusted": "untrusted"}.get(mode, "vendor")
+        modes = read_mode(state)
+        cert = "otherhost" if find_mode(modes, "wronghost") else \
+            "untrusted" if find_mode(modes, "untrusted") else "vendor"
         context = self.server.contexts[cert]
         self.request.settimeout(60)
         try:
@@ -222,18 +233,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         self.log_request_line()
-        mode = read_mode(self.server.state)
-        if mode in ("404", "500"):
-            self.send_error(int(mode))
-            return
+        modes = read_mode(self.server.state)
+        for status in ("404", "500"):
+            if find_mode(modes, status):
+                self.send_error(int(status))
+                return
         path = os.path.normpath(os.path.join(self.server.root, self.path.split("?")[0].lstrip("/")))
         if not path.startswith(self.server.root + os.sep) or not os.path.isfile(path):
             self.send_error(404)
             return
         size = os.path.getsize(path)
+        no_length = find_mode(modes, "nolength")
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
-        if mode == "nolength":
+        if no_length:
             self.send_header("Connection", "close")
             self.close_connection = True
         else:
@@ -241,18 +254,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if self.command == "HEAD":
             return
+        cut = find_mode(modes, "reset") or find_mode(modes, "short")
+        slow = find_mode(modes, "slow")
         with open(path, "rb") as f:
-            if mode in ("reset", "short"):
+            if cut:
                 self.wfile.write(f.read(max(1, size // 2)))
                 self.wfile.flush()
-                self.end_early(abort=(mode == "reset"))
-            elif mode.startswith("slow"):
-                self.trickle(f, mode)
+                self.end_early(abort=(cut == "reset"))
+                return
+            if slow:
+                self.trickle(f, slow)
             else:
                 shutil.copyfileobj(f, self.wfile, 256 * 1024)
-                if mode == "nolength":
-                    self.wfile.flush()
-                    self.end_early(abort=False)
+            if no_length:
+                self.wfile.flush()
+                self.end_early(abort=False)
 
     def trickle(self, f, mode):
         parts = mode.split(":")
