@@ -1,8 +1,9 @@
 // bench_bare_download URL FILE
 // The plainest WinINet download loop, as the yardstick for the program's own
 // download: same access type and flags, a 20000-byte buffer, no progress, no zeroing.
-// Prints "bytes=<n> ms=<elapsed>".
+// Prints "bytes=<n> ms=<elapsed> peak_kb=<peak working set> peak_private_kb=<...>".
 #include <windows.h>
+#include <psapi.h>
 #include <wininet.h>
 #include <cstdio>
 #include "platform/UniqueResource.h"
@@ -38,6 +39,12 @@ int wmain(int argc, wchar_t** argv) {
         total += read;
     }
     QueryPerformanceCounter(&end);
-    wprintf(L"bytes=%llu ms=%lld\n", total, (end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart);
+    PROCESS_MEMORY_COUNTERS memory{};
+    memory.cb = sizeof(memory);
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory));
+    wprintf(L"bytes=%llu ms=%lld peak_kb=%llu peak_private_kb=%llu\n", total,
+            (end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart,
+            static_cast<unsigned long long>(memory.PeakWorkingSetSize / 1024),
+            static_cast<unsigned long long>(memory.PeakPagefileUsage / 1024));
     return 0;
 }
