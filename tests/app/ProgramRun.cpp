@@ -65,15 +65,14 @@ bool ControlVisible(HWND window, int id) {
     return item && IsWindowVisible(item);
 }
 
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<WindowInfo>*>(list)->push_back(Describe(child));
+    return TRUE;
+}
+
 std::vector<WindowInfo> ChildWindows(HWND window) {
     std::vector<WindowInfo> children;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM list) {
-            reinterpret_cast<std::vector<WindowInfo>*>(list)->push_back(Describe(child));
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
     return children;
 }
 
@@ -106,20 +105,24 @@ bool ProgramRun::Start(const std::wstring& arguments) {
     return true;
 }
 
+namespace {
+struct WindowSearch {
+    DWORD processId;
+    std::vector<WindowInfo> found;
+};
+
+BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM data) {
+    auto search = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId) search->found.push_back(Describe(window));
+    return TRUE;
+}
+}  // namespace
+
 std::vector<WindowInfo> ProgramRun::TopLevelWindows() const {
-    struct Search {
-        DWORD processId;
-        std::vector<WindowInfo> found;
-    } search{processId_, {}};
-    EnumWindows(
-        [](HWND window, LPARAM data) {
-            auto search = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == search->processId) search->found.push_back(Describe(window));
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId_, {}};
+    EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

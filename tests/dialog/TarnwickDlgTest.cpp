@@ -96,18 +96,17 @@ private:
         finished_ = true;
     }
 
+    static BOOL CALLBACK TakeDialog(HWND window, LPARAM result) {
+        wchar_t className[64] = {};
+        GetClassNameW(window, className, ARRAYSIZE(className));
+        if (std::wstring(className) != L"#32770") return TRUE;
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+
     HWND FindDialog() const {
         HWND found = nullptr;
-        EnumThreadWindows(
-            threadId_,
-            [](HWND window, LPARAM result) {
-                wchar_t className[64] = {};
-                GetClassNameW(window, className, ARRAYSIZE(className));
-                if (std::wstring(className) != L"#32770") return TRUE;
-                *reinterpret_cast<HWND*>(result) = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        EnumThreadWindows(threadId_, TakeDialog, reinterpret_cast<LPARAM>(&found));
         return found;
     }
 
