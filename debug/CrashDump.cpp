@@ -79,9 +79,16 @@ bool MakeDumpFilePath(const wchar_t* folder, const wchar_t* fileName, wchar_t (&
         StrCpyNW(path, fileName, kDumpPathLength);
         return true;
     }
-    if (wcslen(folder) + MAX_PATH >= kDumpPathLength) return false;
+    const size_t folderLength = wcslen(folder);
+    if (folderLength + MAX_PATH >= kDumpPathLength) return false;
+    // Joined here rather than with PathAppendW, which refuses any result of
+    // MAX_PATH characters or more and so would drop the dump of a long folder
+    // that this buffer holds with room to spare.
     StrCpyNW(path, folder, kDumpPathLength);
-    return PathAppendW(path, fileName) != FALSE;
+    size_t length = folderLength;
+    if (path[length - 1] != L'\\') path[length++] = L'\\';
+    StrCpyNW(path + length, fileName, static_cast<int>(kDumpPathLength - length));
+    return true;
 }
 
 LONG WINAPI CrashDumpFilter(EXCEPTION_POINTERS* exceptionPointers) {
@@ -157,6 +164,12 @@ BOOL CALLBACK DumpCallback(PVOID argument, PMINIDUMP_CALLBACK_INPUT input, PMINI
     switch (input->CallbackType) {
     case IncludeThreadCallback:
         return input->IncludeThread.ThreadId != params->writerThreadId;
+    case ThreadCallback:
+        // Some dbghelp implementations (Wine's among them) never ask whether to
+        // include a thread and only offer each thread here, where refusing it
+        // leaves it out as well. Windows never offers the writer here, since the
+        // question above has already excluded it.
+        return input->Thread.ThreadId != params->writerThreadId;
     case IsProcessSnapshotCallback:
         // The status shares the output's leading union in dbghelp's own layout;
         // the toolchain header places it elsewhere, so it is written there directly.
