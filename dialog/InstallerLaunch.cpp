@@ -28,8 +28,10 @@ void LaunchInstaller(WorkerLink& link, const std::wstring& packagePath) {
     shell.lpFile = request.file.c_str();
     shell.lpParameters = request.parameters.c_str();
     shell.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&shell))
-        link.EndDialog(IDCANCEL);
-    else
+    if (!ShellExecuteExW(&shell)) {
         link.ReportFailure(IDS_INSTALLER_FAILED);
+        return;
+    }
+    link.SetOutcome(ExitCode::InstallerStarted);
+    link.EndDialog(IDCANCEL);
 }

@@ -50,13 +50,14 @@ public:
     void EndDialog(INT_PTR result) const { run_->RequestEnd(result); }
     bool RunEnded() const { return run_->Ended(); }
 
-    // The process exit code this run asks for.
+    // The process exit code this run asks for. A run that ends before the
+    // installer was started or a failure was shown was ended by the user.
     void SetOutcome(ExitCode code) { outcome_.store(static_cast<int>(code)); }
     int GetOutcome() const { return outcome_.load(); }
 
 private:
     std::shared_ptr<Framework::ModalRun> run_;
-    std::atomic<int> outcome_{static_cast<int>(ExitCode::InstallerStarted)};
+    std::atomic<int> outcome_{static_cast<int>(ExitCode::UserCancelled)};
 };
 
 // Starts WorkerThreadProc on a self-deleting thread that shares `link`.

@@ -149,6 +149,7 @@ TEST(TarnwickDlg, UserWithoutElevationChoosesThePackage) {
 
         Click(run.Item(IDCANCEL));
         EXPECT_EQ(run.WaitForEnd(), IDCANCEL);
+        EXPECT_EQ(run.Outcome(), static_cast<int>(ExitCode::UserCancelled));
     }
 }
 

@@ -50,8 +50,12 @@ struct Observation {
 };
 
 void Sample(HWND dialog, Observation& seen) {
+    // The program only ever appends to the status: an empty one after text was
+    // seen is a dialog being torn down, whose last state is already recorded.
+    std::wstring status = GetText(GetDlgItem(dialog, 1005));
+    if (status.empty() && !seen.status.empty()) return;
     seen.visible = IsWindowVisible(dialog) != FALSE;
-    seen.status = GetText(GetDlgItem(dialog, 1005));
+    seen.status = status;
     HWND button2 = GetDlgItem(dialog, 2);
     seen.button2 = GetText(button2);
     seen.button2Visible = button2 && IsWindowVisible(button2);
