@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds, and runs the downloader under Wine in a private
-# prefix under the build folder. Arguments go to the program, for example
-#   bash scripts/run.sh -language='de'
-# With a display ($DISPLAY) the dialog appears there and the script returns when
-# it is closed. Without one the program runs on a private Xvfb for RUN_SECONDS
-# (default 20) seconds; a picture of the screen lands in <build>/run/screen.png.
+# The whole road on one machine: sets the machine up, builds, starts the stand-in
+# vendor server on 127.0.0.1, and runs the real downloader under Wine as a passive
+# run with -msiargs='/qn'. The program downloads the x64 Full package through the
+# server, starts the installer and ends; this script then waits for the client's
+# marker file and prints where the client was installed.
+#   bash scripts/run.sh [PROGRAM ARGUMENTS...]   (default: -passive='1' -msiargs='/qn')
+# With a display ($DISPLAY) the dialog appears there; without one it runs on a
+# private Xvfb. A picture taken during the download lands in <build>/run/download.png.
+# Exit status: 0 only when the client's marker file exists.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=lib/wineenv.sh
@@ -21,30 +24,52 @@ else
   build=$root/build-$arch
 fi
 run_dir=$build/run
-wineenv_init "$run_dir" "$arch"
 program=$build/app/CorvantisClientDownloader.exe
+inspect=$build/tools/standin/standin_inspect.exe
+state=$run_dir/standin
+[ $# -gt 0 ] || set -- "-passive='1'" "-msiargs='/qn'"
 
-if [ -n "${DISPLAY:-}" ]; then
-  trap 'wineenv_stop "$run_dir"' EXIT
-  set +e
-  wine "$program" "$@"
-  code=$?
-  echo "run.sh: the program ended with exit code $code"
-  exit 0
+# Every run starts from a new prefix, so an earlier install cannot pass for this one.
+rm -rf "$run_dir/prefix"
+wineenv_init "$run_dir" "$arch"
+finish() {
+  python3 "$root/tools/standin/standin.py" stop "$state" >/dev/null 2>&1 || true
+  wineenv_stop "$run_dir"
+}
+trap finish EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  wineenv_start_xvfb "$run_dir"
+  echo "run.sh: no display; the program runs on a private Xvfb ($DISPLAY)"
 fi
 
-trap 'wineenv_stop "$run_dir"' EXIT
-wineenv_start_xvfb "$run_dir"
-echo "run.sh: no display; running on a private Xvfb ($DISPLAY) for ${RUN_SECONDS:-20} seconds"
+bash "$root/tools/standin/standin.sh" up "$state" "$build"
+# shellcheck disable=SC1091
+. "$state/env.sh"
+# A gentle trickle, so that the bar can be seen moving.
+echo "slow:1024:0.3" > "$state/mode"
+
+marker="$WINEPREFIX/drive_c/Program Files/Corvantis/VTC Client/vtcclient-x64.marker"
+echo "run.sh: wine $program $*"
 wine "$program" "$@" &
 program_pid=$!
-for _ in $(seq "${RUN_SECONDS:-20}"); do
-  kill -0 "$program_pid" 2>/dev/null || break
+# The picture is taken once the status shows the download and the bar has moved.
+wine "$inspect" watch 60000 "Downloading https://" >/dev/null 2>&1 || true
+sleep 1.5
+wineenv_screenshot "$run_dir/download.png" && echo "run.sh: picture of the download in $run_dir/download.png"
+set +e
+wait "$program_pid"
+code=$?
+set -e
+echo "run.sh: the program ended with exit code $code"
+
+for _ in $(seq 120); do
+  [ -f "$marker" ] && break
   sleep 1
 done
-wineenv_screenshot "$run_dir/screen.png" || true
-if kill -0 "$program_pid" 2>/dev/null; then
-  wineserver -k >/dev/null 2>&1 || true
+if [ -f "$marker" ]; then
+  echo "run.sh: the client is installed in $(dirname "$marker")"
+  echo "run.sh: (C:\\Program Files\\Corvantis\\VTC Client in the prefix $WINEPREFIX)"
+  exit 0
 fi
-wait "$program_pid" 2>/dev/null || true
-echo "run.sh: screen picture in $run_dir/screen.png"
+echo "run.sh: the client was not installed (no $marker)" >&2
+exit 1
