@@ -284,3 +284,45 @@ TEST_F(Rotation, ThreadsLoggingThroughRotationsLoseNoLine) {
     for (int k = 0; k < archives; ++k) expected += L"RA";
     EXPECT_EQ(events, expected);
 }
+
+TEST_F(Rotation, FailedArchivingKeepsTheRotatedLog) {
+    // The backup warning goes to the process-wide logger.
+    const std::wstring processLog = scratch_ / L"process.log";
+    GetProcessLogger().SetLogPath(processLog);
+    ASSERT_TRUE(WriteBytes(rotated_, "rotated lines"));
+    {
+        // Nobody else may read the log, though it could be deleted: the entry
+        // cannot be added, and the log must not go.
+        PlatformHelpers::UniqueFile lock(
+            CreateFileW(rotated_.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        EXPECT_FALSE(CLogArchive(&logger_, rotated_).Run());
+    }
+    EXPECT_EQ(ReadBytes(rotated_), "rotated lines");
+    EXPECT_NE(ReadLogText(path_).find(L"Failed to archive " + rotated_ + L" to " + archive_), std::wstring::npos);
+
+    {
+        // Readable but not deletable: archived, and the log stays with a warning.
+        PlatformHelpers::UniqueFile lock(
+            CreateFileW(rotated_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        EXPECT_FALSE(CLogArchive(&logger_, rotated_).Run());
+    }
+    GetProcessLogger().SetLogPath(L"");
+    EXPECT_EQ(ReadBytes(rotated_), "rotated lines");
+    const std::wstring second = scratch_ / (L"setup" + kStamp + L" (1).zip");
+    EXPECT_EQ(ExtractSingleEntry(second, scratch_ / L"back", L"setup" + kStamp + L".log"), "rotated lines");
+    const std::wstring warning = ReadLogText(processLog);
+    EXPECT_NE(warning.find(L"[W 00/00000064/"), std::wstring::npos) << TestSupport::Narrow(warning);
+    EXPECT_NE(warning.find(L"Failed to delete temporary backup file " + rotated_ + L" ("), std::wstring::npos);
+}
+
+TEST_F(Rotation, ArchiverStartsOnlyWhileARotationIsUnderWay) {
+    ASSERT_TRUE(WriteBytes(rotated_, "rotated lines"));
+    ASSERT_EQ(logger_.RotationBusyFlag().load(), 0);
+    EXPECT_FALSE(StartLogArchive(new CLogArchive(&logger_, rotated_)));
+    // Had it started anyway, this waits for it to finish.
+    GetLogArchiveWaiter().WaitForAll(CLogArchiveWaiter::WaitLimitMilliseconds);
+    EXPECT_TRUE(Exists(rotated_));
+    EXPECT_FALSE(Exists(archive_));
+}
