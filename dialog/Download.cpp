@@ -104,6 +104,13 @@ std::wstring MakeLocalPackagePath(const std::wstring& folder, const std::wstring
     return folder + L"\\" + name;
 }
 
+bool ProgressPacer::IsDue(unsigned long long nowMs) {
+    if (sentOnce_ && nowMs - lastMs_ < kIntervalMs) return false;
+    sentOnce_ = true;
+    lastMs_ = nowMs;
+    return true;
+}
+
 bool DownloadPackage(WorkerLink& link, const std::wstring& url, const std::wstring& localPath) {
     link.AppendStatus(FormatDownloadingLine(url));
 
@@ -126,6 +133,7 @@ bool DownloadPackage(WorkerLink& link, const std::wstring& url, const std::wstri
 
     std::array<BYTE, kReadBufferBytes> buffer;
     unsigned long long total = 0;
+    ProgressPacer pacer;
     for (;;) {
         // Nobody is left to install the package once the dialog has been closed.
         if (link.RunEnded()) return false;
@@ -133,7 +141,8 @@ bool DownloadPackage(WorkerLink& link, const std::wstring& url, const std::wstri
         DWORD read = 0;
         if (!InternetReadFile(request.get(), buffer.data(), kReadBufferBytes, &read)) return false;
         total += read;
-        link.SendToProgressBar(PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(total)), 0);
+        if (read == 0 || pacer.IsDue(GetTickCount64()))
+            link.SendToProgressBar(PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(total)), 0);
         DWORD written = 0;
         if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr)) return false;
         if (read == 0) {

@@ -37,6 +37,24 @@ std::wstring GetDownloadFolder(const DownloadFolderQueries& queries = SystemDown
 // to the root of the current drive.
 std::wstring MakeLocalPackagePath(const std::wstring& folder, const std::wstring& url);
 
+// Spaces out the progress bar's position updates. A synchronous message to the
+// dialog's thread costs far more than reading and writing one buffer (under Wine
+// it more than tripled a fast download's time), and a bar cannot show more than a
+// few dozen steps a second, so a position goes out when kIntervalMs have passed
+// since the last one. The final position always goes out (see DownloadPackage).
+class ProgressPacer {
+public:
+    static constexpr unsigned long long kIntervalMs = 30;
+    // True when a position taken at `nowMs` should be sent; the first one always is.
+    bool IsDue(unsigned long long nowMs);
+
+private:
+    bool sentOnce_ = false;
+    unsigned long long lastMs_ = 0;
+};
+
 // Downloads `url` into `localPath` (replacing any file there). True only when the
 // whole body arrived: a body that ends before its announced length is a failure.
+// The progress bar's position is the byte count so far, paced by ProgressPacer,
+// and the count at the end of the body is always sent.
 bool DownloadPackage(WorkerLink& link, const std::wstring& url, const std::wstring& localPath);

@@ -103,6 +103,18 @@ TEST(GetDownloadFolder, FallBackCreatesARealFolder) {
     RemoveDirectoryW(documents.c_str());
 }
 
+TEST(ProgressPacer, SendsTheFirstPositionThenAtMostOneEachInterval) {
+    ProgressPacer pacer;
+    EXPECT_TRUE(pacer.IsDue(1000));
+    EXPECT_FALSE(pacer.IsDue(1000));
+    EXPECT_FALSE(pacer.IsDue(1000 + ProgressPacer::kIntervalMs - 1));
+    EXPECT_TRUE(pacer.IsDue(1000 + ProgressPacer::kIntervalMs));
+    EXPECT_FALSE(pacer.IsDue(1000 + ProgressPacer::kIntervalMs + 1));
+    EXPECT_TRUE(pacer.IsDue(5000)) << "a stalled download sends its next position at once";
+    ProgressPacer atZero;
+    EXPECT_TRUE(atZero.IsDue(0)) << "the first position goes out even at tick 0";
+}
+
 TEST(BuildInstallerRequest, OpensPackagesAndRunsMsiexecForArguments) {
     DownloaderOptions options;
     const std::wstring path = L"C:\\My Downloads\\VTCClient-x64.msi";
