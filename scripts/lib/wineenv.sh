@@ -5,12 +5,10 @@
 # wineenv_init DIR ARCH: exports WINEPREFIX, HOME, PATH (with a `wine` that runs
 # the loader ARCH needs) and creates the prefix, set to Windows 10, once.
 wineenv_init() {
-  local dir=$1 arch=$2 loader=/usr/lib/wine/wine
-  [ "$arch" = i686 ] || loader=/usr/lib/wine/wine64
-  mkdir -p "$dir/bin" "$dir/home"
+  local dir=$1 arch=$2
+  mkdir -p "$dir/home"
   dir=$(cd "$dir" && pwd)
-  printf '#!/bin/sh\nexec %s "$@"\n' "$loader" > "$dir/bin/wine"
-  chmod +x "$dir/bin/wine"
+  wineenv_make_shims "$dir" "$arch"
   export PATH="$dir/bin:$PATH"
   export WINEPREFIX="$dir/prefix" HOME="$dir/home"
   export XDG_CONFIG_HOME="$dir/home/.config" XDG_CACHE_HOME="$dir/home/.cache" XDG_DATA_HOME="$dir/home/.local/share"
@@ -26,6 +24,18 @@ wineenv_init() {
     wineserver -w
     touch "$dir/prefix/.tarnwick-ready"
   fi
+}
+
+# wineenv_make_shims DIR ARCH: DIR/bin/wine and DIR/bin/wineboot. Where the kernel
+# cannot execute 32-bit code, Debian's wine wrapper still picks the 32-bit loader;
+# the shims call the loader ARCH needs directly.
+wineenv_make_shims() {
+  local dir=$1 loader=/usr/lib/wine/wine
+  [ "$2" = i686 ] || loader=/usr/lib/wine/wine64
+  mkdir -p "$dir/bin"
+  printf '#!/bin/sh\nexec %s "$@"\n' "$loader" > "$dir/bin/wine"
+  printf '#!/bin/sh\nexec wine wineboot.exe "$@"\n' > "$dir/bin/wineboot"
+  chmod +x "$dir/bin/wine" "$dir/bin/wineboot"
 }
 
 # wineenv_start_xvfb DIR: starts a private Xvfb and exports its DISPLAY.

@@ -33,19 +33,6 @@ make_prefix() {  # prefix-dir [win32]
   )
 }
 
-start_xvfb() {
-  local fdfile="$dir/xvfb.display"
-  rm -f "$fdfile"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
-  echo $! > "$dir/xvfb.pid"
-  for _ in $(seq 100); do
-    [ -s "$fdfile" ] && break
-    sleep 0.1
-  done
-  [ -s "$fdfile" ] || { echo "testenv: Xvfb did not start" >&2; exit 1; }
-  echo ":$(head -n1 "$fdfile")"
-}
-
 stop_all() {
   local p
   for p in "$dir/prefix" "$dir/prefix32"; do
@@ -57,18 +44,10 @@ stop_all() {
   fi
 }
 
-# Where the kernel cannot execute 32-bit code, Debian's wine wrapper still picks the
-# 32-bit loader; the shims call the 64-bit one directly, and there is no 32-bit prefix.
-make_shims() {
-  mkdir -p "$dir/bin"
-  local loader=/usr/lib/wine/wine
-  [ "$arch" = i686 ] || loader=/usr/lib/wine/wine64
-  printf '#!/bin/sh\nexec %s "$@"\n' "$loader" > "$dir/bin/wine"
-  printf '#!/bin/sh\nexec wine wineboot.exe "$@"\n' > "$dir/bin/wineboot"
-  chmod +x "$dir/bin/wine" "$dir/bin/wineboot"
-}
-
-arch=$(bash "$(dirname "$0")/arch.sh")
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../../scripts/lib/wineenv.sh
+. "$here/../../scripts/lib/wineenv.sh"
+arch=$(bash "$here/arch.sh")
 
 case $cmd in
   start)
@@ -76,15 +55,17 @@ case $cmd in
     rm -rf "$dir/prefix" "$dir/prefix32" "$dir/home" "$dir/bin"
     mkdir -p "$dir/home"
     trap 'stop_all' ERR   # a failed start leaves nothing running
-    make_shims
-    display=$(start_xvfb)
+    wineenv_make_shims "$dir" "$arch"
+    wineenv_start_xvfb "$dir"
+    display=$DISPLAY
     { wine_common; echo "export DISPLAY='$display'"; echo "export WINEPREFIX='$dir/prefix'"; } > "$dir/env.sh"
     make_prefix "$dir/prefix"
     if [ "$arch" = i686 ]; then
       echo "export WINEPREFIX='$dir/prefix32'" > "$dir/prefix32.sh"
       make_prefix "$dir/prefix32" win32
     else
-      rm -f "$dir/prefix32.sh"   # tests that need a 32-bit prefix skip themselves
+      # No 32-bit prefix where 32-bit code cannot run: tests that need one skip themselves.
+      rm -f "$dir/prefix32.sh"
     fi
     echo "testenv: ready in $dir (display $display)"
     ;;
