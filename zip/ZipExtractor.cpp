@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <io.h>
 #include <memory>
 #include <vector>
 
@@ -11,7 +12,6 @@
 
 #include "fileutil/PathUtils.h"
 #include "log/Log.h"
-#include "platform/UniqueResource.h"
 #include "zip/ZipFileFunctions.h"
 
 namespace {
@@ -102,15 +102,15 @@ std::wstring ToLongPath(const std::wstring& folder) {
     return L"\\\\?\\" + full;
 }
 
-void SetFileTimeFromDos(const std::wstring& path, uint32_t dosDateTime) {
-    PlatformHelpers::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    FILETIME created, accessed, written, local, utc;
-    if (!GetFileTime(file.get(), &created, &accessed, &written)) return;
+// Sets creation and last-write time through the handle that wrote the file, so
+// that no second open is needed; the last-access time is left as it is.
+void SetFileTimeFromDos(std::FILE* file, uint32_t dosDateTime) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (handle == INVALID_HANDLE_VALUE) return;
+    FILETIME local, utc;
     if (!DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local)) return;
     if (!LocalFileTimeToFileTime(&local, &utc)) return;
-    SetFileTime(file.get(), &utc, &accessed, &utc);
+    SetFileTime(handle, &utc, nullptr, &utc);
 }
 
 struct FileCloser {
@@ -234,9 +234,7 @@ bool CZipExtractor::ExtractCurrentEntry(const wchar_t* destination) {
                        L"UnzipFile: File path '%s' creation failed", outputPath.c_str());
         return false;
     }
-    if (!CopyCurrentEntry(outputPath, info)) return false;
-    SetFileTimeFromDos(outputPath, info.dosDateTime);
-    return true;
+    return CopyCurrentEntry(outputPath, info);
 }
 
 bool CZipExtractor::CopyCurrentEntry(const std::wstring& outputPath, const ZipEntryInfo& info) {
@@ -253,20 +251,24 @@ bool CZipExtractor::CopyCurrentEntry(const std::wstring& outputPath, const ZipEn
         return false;
     }
 
-    std::vector<char> buffer(kCopyBufferSize);
+    // One buffer for all entries: a fresh one per entry costs more than small
+    // entries take to inflate.
+    if (copyBuffer_.empty()) copyBuffer_.resize(kCopyBufferSize);
     uint64_t total = 0;
     bool clean = true;
     for (;;) {
-        int got = unzReadCurrentFile(Archive(archive_), buffer.data(), static_cast<unsigned>(buffer.size()));
+        int got = unzReadCurrentFile(Archive(archive_), copyBuffer_.data(),
+                                     static_cast<unsigned>(copyBuffer_.size()));
         if (got == 0) break;
-        if (got < 0 || std::fwrite(buffer.data(), 1, static_cast<size_t>(got), output.get()) !=
+        if (got < 0 || std::fwrite(copyBuffer_.data(), 1, static_cast<size_t>(got), output.get()) !=
                            static_cast<size_t>(got)) {
             clean = false;
             break;
         }
         total += static_cast<uint64_t>(got);
     }
-    if (std::fclose(output.release()) != 0) clean = false;
+    // Flushed before the time is set, so that no later write moves it again.
+    if (std::fflush(output.get()) != 0) clean = false;
     // minizip compares the CRC-32 when the whole entry was read; the size check
     // catches data that ends before the entry says it does.
     int closed = unzCloseCurrentFile(Archive(archive_));
@@ -276,5 +278,7 @@ bool CZipExtractor::CopyCurrentEntry(const std::wstring& outputPath, const ZipEn
                    outputPath.c_str(), total, info.uncompressedSize, closed);
         clean = false;
     }
+    if (clean) SetFileTimeFromDos(output.get(), info.dosDateTime);
+    if (std::fclose(output.release()) != 0) clean = false;
     return clean;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What the archive says about its current entry.
 struct ZipEntryInfo {
@@ -35,6 +36,7 @@ private:
 
     void* archive_ = nullptr;
     std::wstring defaultDestination_;
+    std::vector<char> copyBuffer_;
 };
 
 // Decodes a stored 8-bit entry name. Base names and extensions that begin with the
