@@ -1,11 +1,5 @@
-# Cross-compiles for 64-bit Windows (for machines that cannot run 32-bit code) with mingw-w64's posix-threads compiler.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the same sources for 64-bit Windows, for machines whose kernel
+# cannot run 32-bit code under Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(triple x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
-set(CMAKE_RC_COMPILER ${triple}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
