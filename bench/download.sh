@@ -2,14 +2,13 @@
 # Download benchmark: the program's DownloadPackage against a bare WinINet read loop,
 # same Wine prefix, same stand-in server, one run; curl's time for the same file
 # beside them; peak memory for a 20 MB and a 200 MB package. Medians of three rounds.
-#   bash bench/download.sh [BUILD_DIR]     (default: build-x86_64 where 32-bit cannot run)
+#   bash bench/download.sh [BUILD_DIR]     (default: the build this machine runs)
 # Starts its own test environment and stand-in server and ends both.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-arch=$(bash "$root/tests/harness/arch.sh")
-build=${1:-$root/build}
-[ "$arch" = i686 ] || build=${1:-$root/build-$arch}
-[ -f "$build/bench/bench_download_package.exe" ] || bash "$root/scripts/build.sh" "$arch" >/dev/null
+# shellcheck source=../scripts/lib/wineenv.sh
+. "$root/scripts/lib/wineenv.sh"
+build=${1:-$(wineenv_default_build "$root")}
 cmake --build "$build" --target bench_download_package bench_bare_download standin_trustca standin_basic >/dev/null
 
 env_dir=$build/bench-env

@@ -67,3 +67,11 @@ wineenv_stop() {
 wineenv_screenshot() {
   env -i PATH=/usr/bin:/bin DISPLAY="$DISPLAY" import -window root "$1"
 }
+
+# wineenv_default_build ROOT: the build this machine can run: build/ where 32-bit
+# code runs, build-<arch> (from scripts/build.sh <arch>) elsewhere.
+wineenv_default_build() {
+  local arch
+  arch=$(bash "$1/tests/harness/arch.sh")
+  if [ "$arch" = i686 ]; then echo "$1/build"; else echo "$1/build-$arch"; fi
+}
