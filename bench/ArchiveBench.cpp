@@ -4,6 +4,8 @@
 //                            so that the caller can compare with the host's zip
 #include "zip/ZipWriter.h"
 
+#include "bench/BenchClock.h"
+
 #include <windows.h>
 #include <zip.h>
 
@@ -17,17 +19,6 @@ namespace {
 constexpr uint64_t LogSize = 104857600;  // the default rotation limit
 constexpr size_t ChunkSize = 2048;
 constexpr int Runs = 5;
-
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 uint32_t NextRandom(uint32_t& state) {
     state = state * 1103515245u + 12345u;

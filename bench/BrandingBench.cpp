@@ -4,15 +4,14 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <unzip.h>
 
+#include "bench/BenchClock.h"
 #include "branding/ExePayload.h"
 #include "fileutil/Delete.h"
 #include "fileutil/PathUtils.h"
@@ -25,7 +24,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 constexpr double MaxPayloadRatio = 1.5;
 constexpr double MaxExtractionRatio = 1.2;
@@ -34,14 +32,6 @@ constexpr int PayloadRounds = 5;
 constexpr int ExtractionRounds = 5;
 constexpr int ArchiveFiles = 2000;
 constexpr size_t ArchiveFileSize = 25u << 10;
-
-double SecondsOf(const std::function<void()>& run) {
-    const auto start = Clock::now();
-    run();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-const char* Verdict(bool met) { return met ? "PASS" : "MISS"; }
 
 // Text-like bytes that deflate about as well as branding art and texts do.
 std::string FillerBytes(size_t size, uint32_t seed) {

@@ -3,6 +3,8 @@
 // formatting the message alone. Exits with 1 when a figure misses its limit.
 #include "log/Logger.h"
 
+#include "bench/BenchClock.h"
+
 #include <windows.h>
 #include <cstdio>
 #include <string>
@@ -17,19 +19,6 @@ constexpr double MinThroughputRatio = 0.80;
 
 constexpr wchar_t LineFormat[] = L"Copied %s to the branding folder\n";
 constexpr wchar_t FilteredFormat[] = L"never built %d\n";
-
-double Seconds() {
-    static const LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-const char* Verdict(bool met) { return met ? "PASS" : "MISS"; }
 
 // What the logger does for a line at its least: open, go to the end, append, close.
 void AppendBare(const std::wstring& path, const std::wstring& line) {
