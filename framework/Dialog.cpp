@@ -58,8 +58,9 @@ bool ReturnsResultDirectly(UINT message) {
 
 void ModalRun::RequestEnd(INT_PTR result) {
     bool expected = false;
-    if (!endRequested_.compare_exchange_strong(expected, true)) return;
+    if (!endClaimed_.compare_exchange_strong(expected, true)) return;
     result_.store(result);
+    endRequested_.store(true);
     // The flag is set before the wake-up is posted, so the loop cannot miss it.
     if (!ended_.load()) {
         if (HWND window = window_.load()) PostMessageW(window, WM_NULL, 0, 0);

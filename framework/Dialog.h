@@ -32,6 +32,9 @@ public:
 private:
     friend class CDialog;
     std::atomic<HWND> window_{nullptr};
+    // Claimed by the first request; set only after the result is stored, so the
+    // loop never sees the end before the result.
+    std::atomic<bool> endClaimed_{false};
     std::atomic<bool> endRequested_{false};
     std::atomic<bool> ended_{false};
     std::atomic<INT_PTR> result_{-1};
